@@ -1,0 +1,15 @@
+#include "program.h"
+#include "qt_platform.h"
+#include "sound/system_midi_backend.h"
+
+#include <QApplication>
+
+int main(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    auto midi = piano::makeSystemMidiBackend();
+    piano::QtEventPump pump;
+    piano::QtInfoBox info;
+    piano::QtShellOpener shell;
+    return piano::runProgram(app, *midi, pump, info, shell);
+}
