@@ -157,7 +157,7 @@ void MainWindow::created()
     state_.table.build();
     keyReceiver_->setFocus(Qt::OtherFocusReason);
     fillSongList();
-    if (closed_)
+    if (closed_ || !greetingEnabled_)
         return;
     state_.scores.playScore(kGreetingScore, kGreetingTempo, true);
 }

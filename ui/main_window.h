@@ -40,6 +40,8 @@ public:
     // and plays the greeting.
     void created();
     bool closed() const { return closed_; }
+    // Tests turn the start-up greeting off so they need not wait for it.
+    void setGreetingEnabled(bool enabled) { greetingEnabled_ = enabled; }
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -75,6 +77,7 @@ private:
 
     bool closed_ = false;
     bool frameFitted_ = false;
+    bool greetingEnabled_ = true;
 };
 
 } // namespace piano
