@@ -46,6 +46,10 @@ void KeyReceiver::focusOutEvent(QFocusEvent* event)
 void KeyReceiver::keyPressEvent(QKeyEvent* event)
 {
     playMode_.keyPressed(keyCodeFor(event->key()));
+    // A check box moves the focus on arrow keys; in play mode they are just keys that sound nothing.
+    const int key = event->key();
+    if (key == Qt::Key_Left || key == Qt::Key_Right || key == Qt::Key_Up || key == Qt::Key_Down)
+        return;
     QCheckBox::keyPressEvent(event);
 }
 
