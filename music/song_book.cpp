@@ -18,15 +18,38 @@ const std::array<std::string_view, kSongCount>& songEntries()
     static constexpr std::array<std::string_view, kSongCount> kEntries = {
         "200 lklklikjh-- cehi-- egij-- elklklikch-- cehi-- ejih-- 0lklklikjh-- cehi-- egij-- elklklikjh-- cehi-- "
         "ejih-- ijkl-- gmlk-- flkj-- ekji--",
-        "300 TODO",
-        "200 TODO",
-        "240 TODO",
-        "200 TODO",
+        "300 cde ededeg--d-- dcdcdf--c-- cbcbce--b-- abcb-a---\r\n"
+        "z-abc-d-c-d-e--- edeg-e-d-c--- cdedc-b-a-b-c---\r\n"
+        "cde ededeg--d-- dcdcdf--c-- cbcbce--b-- abcba-b-c-----",
+        "200 e-g-h-j-h-g- e-g-d--- e-d-c-a-c-d- e-----\r\n"
+        "g-h-j-h-g-e- g-e-d--- e-g-d-c-a-d- c-----",
+        "240 g-e-g-h-j-h-g-e- g---e-d-c-d-e---\r\n"
+        "e-g-h-j-h-g-h-g-e-d- c-d-e-g-d-----\r\n"
+        "g-h-j-h-g-e-d-e-g- h-g-e-d-c-d-e---\r\n"
+        "e-g-h-j-h-g-e-d- e-d-c-a-d-c-----",
+        "200 e-g-h-j-h-g- e-g-d-e-g--- 0-\r\n"
+        ">e-g-h-j-h-g-e-d-< e-d-c-a-c--- 0-\r\n"
+        "h-h-j-h-g-e- g-h-g-e-d--- 0-\r\n"
+        ">e-g-h-g-e-d-c-d-< e-g-d-c-a--- 0-\r\n"
+        "a-c-d-e-g-e-d-c- d-e-c-a-c-----",
         "240 ggh-g-j-i--- ggh-g-k-j---\r\nggn-l-j-i-h--- 0-\r\nmml-j-k-j---",
-        "120 TODO",
-        "240 TODO",
-        "240 TODO",
-        "240 TODO",
+        "120 h-g>e-d<c--- e>d-c<a-z--- >z-az-ac-de-g-hge-dc-<d---\r\n"
+        "h-h-g>e-d<c--- e>d-c<a-z--- >z-az-ac-de-g-hge-dc-<c---",
+        "240 e-g-h-g-e-d- c-d-e--- g-e-d-c-a-c- d-----\r\n"
+        "e-g-h-j-h-g- e-g-h--- g-e-d-c-d-e- c-----\r\n"
+        "h-j-h-g-e-g- h-j-k--- j-h-g-e-g-h- g-----\r\n"
+        "e-g-h-g-e-d- c-d-e--- d-c-a-c-d-e- c-----",
+        "240 g- c---e g-c- i---e g-g- 0-\r\n"
+        "h---i j-h- g----- e-d- 0-\r\n"
+        "c---c c-e-d- c---c c-d-e- 0-\r\n"
+        "d---c a-d-e- d----- g- 0-\r\n"
+        "c---e g-c- i---e g-g- h---i j-h- g----- e-d-\r\n"
+        "c---c c-e-d- c---c c-d-e- d---c a-b-d- c----- 0-\r\n"
+        "e---g e-d-c- g----- b-a-b- a-b-a-z- e----- g-\r\n"
+        "e---g e-d-c- g----- b-a-b-c- d---c a-b-d- c-----",
+        "240 g-g-e-g-h-j-h-g- e-g-e-d-c-d-e--- 0-\r\n"
+        "e-e-e-d-c-d-e- e-e-e-d-c-a-c--- >h-j-h-g-e-g-e-d-< c----- 0-\r\n"
+        "g-g-e-g-h-j-h-g- j-h-g-e-d-c-d- e-g-d-c-a-d- c-----",
     };
     return kEntries;
 }
