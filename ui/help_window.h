@@ -13,6 +13,8 @@ inline constexpr int kHelpOuterHeight = 253;
 
 // How to play and how to write scores; opened modally from the main window.
 class HelpWindow final : public QDialog {
+    Q_OBJECT
+
 public:
     explicit HelpWindow(QWidget* owner);
 

@@ -8,6 +8,8 @@ namespace piano {
 
 // The coloured bar that is play mode while it has the keyboard focus.
 class KeyReceiver final : public QCheckBox {
+    Q_OBJECT
+
 public:
     KeyReceiver(PlayMode& playMode, QWidget* parent);
 

@@ -31,6 +31,8 @@ private:
 };
 
 class MainWindow final : public QWidget {
+    Q_OBJECT
+
 public:
     MainWindow(AppState& state, InfoBox& info, ShellOpener& shell);
     ~MainWindow() override;

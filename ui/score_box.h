@@ -9,6 +9,8 @@ namespace piano {
 
 // The multi-line score editor. Scores go in and out with CR LF line breaks.
 class ScoreBox final : public QPlainTextEdit {
+    Q_OBJECT
+
 public:
     explicit ScoreBox(QWidget* parent);
 
