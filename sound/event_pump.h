@@ -10,6 +10,8 @@ public:
     virtual void processPending() = 0;
     // Returns at once for 0 or less; otherwise dispatches events for at least ms milliseconds.
     virtual void delay(int ms) = 0;
+    // The program is closing: every delay under way ends now, and later ones return at once.
+    virtual void stopWaiting() {}
 };
 
 } // namespace piano

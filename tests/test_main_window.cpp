@@ -5,6 +5,7 @@
 #include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 
 using namespace piano;
 using namespace piano::test;
@@ -175,6 +176,25 @@ private slots:
             const std::int64_t length = sent[i + 1].atMs - sent[i].atMs;
             QVERIFY2(length >= (i == 14 ? 1000 : 500), qPrintable(QString::number(length)));
         }
+    }
+
+    // The greeting winds down at once and nothing reaches the device after it is closed.
+    void closingDuringTheGreeting()
+    {
+        WindowFixture f;
+        std::int64_t closedAt = 0;
+        QTimer::singleShot(550, [&] {
+            closedAt = steadyMs();
+            f.window.close();
+        });
+        f.start(true);
+        const std::int64_t windDown = steadyMs() - closedAt;
+        QVERIFY(f.window.closed());
+        // D4 still had 450 ms to go: a wind-down shorter than that means the wait was cut short.
+        QVERIFY2(windDown < 300, qPrintable(QString::number(windDown)));
+        QCOMPARE(f.backend.sentWhileClosed, 0);
+        QCOMPARE(f.backend.closes, 1);
+        QCOMPARE(f.backend.messages(), (std::vector<std::uint32_t>{noteOn(60), noteOff(60), noteOn(62), noteOff(62)}));
     }
 
     void tabOrder()

@@ -222,6 +222,7 @@ void MainWindow::willBeDestroyed()
     closed_ = true;
     // A score playing in a handler further up the stack winds down after its current note.
     state_.scores.requestStop();
+    state_.pump.stopWaiting();
     state_.port.close();
 }
 

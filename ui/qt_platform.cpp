@@ -15,7 +15,7 @@ void QtEventPump::processPending() { QCoreApplication::processEvents(QEventLoop:
 
 void QtEventPump::delay(int ms)
 {
-    if (ms <= 0)
+    if (ms <= 0 || stopped_)
         return;
     using Clock = std::chrono::steady_clock;
     const auto deadline = Clock::now() + std::chrono::milliseconds(ms);
@@ -34,11 +34,20 @@ void QtEventPump::delay(int ms)
             loop.quit();
         });
         timer.start(left);
+        waits_.push_back(&loop);
         loop.exec();
-        // The application is quitting: every event loop is told to end, and waiting on would hang the exit.
-        if (!fired)
+        waits_.pop_back();
+        // Closing or quitting: waiting on would hold up the exit.
+        if (!fired || stopped_)
             return;
     }
+}
+
+void QtEventPump::stopWaiting()
+{
+    stopped_ = true;
+    for (QEventLoop* loop : waits_)
+        loop->quit();
 }
 
 void QtInfoBox::show(const std::string& text)

@@ -3,6 +3,10 @@
 #include "platform.h"
 #include "sound/event_pump.h"
 
+#include <vector>
+
+class QEventLoop;
+
 namespace piano {
 
 // Dispatches Qt events; delays wait on a precise timer instead of spinning.
@@ -10,6 +14,11 @@ class QtEventPump final : public EventPump {
 public:
     void processPending() override;
     void delay(int ms) override;
+    void stopWaiting() override;
+
+private:
+    std::vector<QEventLoop*> waits_;
+    bool stopped_ = false;
 };
 
 // "信息：" message box with no owner, no icon and an OK button.
