@@ -129,6 +129,13 @@ std::int64_t plainTick() { return microsSinceStart() / 1000; }
 // A counter that moves in 15.625 ms steps, like the default Windows tick.
 std::int64_t coarseTick() { return microsSinceStart() / 15625 * 15625 / 1000; }
 
+long involuntarySwitches()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_nivcsw;
+}
+
 double cpuSeconds()
 {
     rusage usage{};
@@ -146,6 +153,7 @@ struct Figures {
     double cpuPerSecond = 0;
     double wallSeconds = 0;
     int ticks = 0;  // timer events dispatched during the run
+    long preempted = 0;  // times another process took the core: the source of outliers on a busy machine
 };
 
 double median(std::vector<double> v)
@@ -182,6 +190,7 @@ Figures run(const std::string& name, EventPump& delayer, const KeyNoteTable& tab
     ScorePlayer player(table, notes, pump);
 
     const int ticksBefore = g_ticks;
+    const long switchesBefore = involuntarySwitches();
     const double cpuBefore = cpuSeconds();
     const Clock::time_point wallBefore = Clock::now();
     for (int round = 0; round < rounds; ++round) {
@@ -191,7 +200,7 @@ Figures run(const std::string& name, EventPump& delayer, const KeyNoteTable& tab
     const double wall = millis(Clock::now() - wallBefore) / 1000;
     const double cpu = cpuSeconds() - cpuBefore;
 
-    Figures figures{name, {}, {}, cpu / wall, wall, g_ticks - ticksBefore};
+    Figures figures{name, {}, {}, cpu / wall, wall, g_ticks - ticksBefore, involuntarySwitches() - switchesBefore};
     // A note is On, WaitBegin, WaitEnd, Off; a rest is a WaitBegin/WaitEnd pair with no note around it.
     const std::vector<Logged>& e = log.entries;
     for (std::size_t i = 0; i + 1 < e.size(); ++i) {
@@ -211,11 +220,11 @@ void print(const Figures& f)
 {
     std::printf("%s\n  notes %3zu: error median %+7.3f ms, 95%% %+7.3f ms, max %+7.3f ms, min %+7.3f ms\n"
                 "  rests %3zu: error median %+7.3f ms, 95%% %+7.3f ms, max %+7.3f ms, min %+7.3f ms\n"
-                "  CPU %.2f %% of a core over %.1f s; the 10 ms timer ran %d times\n",
+                "  CPU %.2f %% of a core over %.1f s; the 10 ms timer ran %d times; preempted %ld times\n",
                 f.name.c_str(), f.noteErrors.size(), median(f.noteErrors), percentile95(f.noteErrors),
                 maximum(f.noteErrors), minimum(f.noteErrors), f.restErrors.size(), median(f.restErrors),
                 percentile95(f.restErrors), maximum(f.restErrors), minimum(f.restErrors), f.cpuPerSecond * 100,
-                f.wallSeconds, f.ticks);
+                f.wallSeconds, f.ticks, f.preempted);
 }
 
 } // namespace

@@ -33,20 +33,20 @@ const std::array<std::string_view, kSongCount>& songEntries()
         ">e-g-h-g-e-d-c-d-< e-g-d-c-a--- 0-\r\n"
         "a-c-d-e-g-e-d-c- d-e-c-a-c-----",
         "240 ggh-g-j-i--- ggh-g-k-j---\r\nggn-l-j-i-h--- 0-\r\nmml-j-k-j---",
-        "120 h-g>e-d<c--- e>d-c<a-z--- >z-az-ac-de-g-hge-dc-<d---\r\n"
-        "h-h-g>e-d<c--- e>d-c<a-z--- >z-az-ac-de-g-hge-dc-<c---",
+        "120 h-g >ed<c--- e-d >ca<z--- z-a >zacd<e-g- h-g >ed<cd---\r\n"
+        "h-h-g >ed<c--- e-d >ca<z--- z-a >zacd<e-g- h-g >ed<c-----",
         "240 e-g-h-g-e-d- c-d-e--- g-e-d-c-a-c- d-----\r\n"
         "e-g-h-j-h-g- e-g-h--- g-e-d-c-d-e- c-----\r\n"
         "h-j-h-g-e-g- h-j-k--- j-h-g-e-g-h- g-----\r\n"
         "e-g-h-g-e-d- c-d-e--- d-c-a-c-d-e- c-----",
-        "240 g- c---e g-c- i---e g-g- 0-\r\n"
-        "h---i j-h- g----- e-d- 0-\r\n"
-        "c---c c-e-d- c---c c-d-e- 0-\r\n"
-        "d---c a-d-e- d----- g- 0-\r\n"
-        "c---e g-c- i---e g-g- h---i j-h- g----- e-d-\r\n"
-        "c---c c-e-d- c---c c-d-e- d---c a-b-d- c----- 0-\r\n"
-        "e---g e-d-c- g----- b-a-b- a-b-a-z- e----- g-\r\n"
-        "e---g e-d-c- g----- b-a-b-c- d---c a-b-d- c-----",
+        "240 z- c--e g-c- b--e g-g- h--i j-h- g----- e-d-\r\n"
+        "c--c c-e-d- c--c c-d-e- d--c a-d-e- d----- z-\r\n"
+        "c--e g-c- b--e g-g- h--i j-h- g----- e-d-\r\n"
+        "c--c c-e-d- c--c c-d-e- d--a b-c-d- c----- 0-\r\n"
+        "e--g e-d-c- g----- b-a-b- a-b-a-z- e----- 0-\r\n"
+        "e--g e-d-c- g----- b-a-b-c- d--c a-b-d- d----- z-\r\n"
+        "c--e g-c- b--e g-g- h--i j-h- g----- e-d-\r\n"
+        "c--c c-e-d- c--c c-d-e- d--a b-c-d- c-------",
         "240 g-g-e-g-h-j-h-g- e-g-e-d-c-d-e--- 0-\r\n"
         "e-e-e-d-c-d-e- e-e-e-d-c-a-c--- >h-j-h-g-e-g-e-d-< c----- 0-\r\n"
         "g-g-e-g-h-j-h-g- j-h-g-e-d-c-d- e-g-d-c-a-d- c-----",
