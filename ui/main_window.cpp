@@ -10,6 +10,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDialog>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -224,6 +225,9 @@ void MainWindow::willBeDestroyed()
     state_.scores.requestStop();
     state_.pump.stopWaiting();
     state_.port.close();
+    // The help window goes with its owner; left open, its modal loop would keep the program running.
+    for (QDialog* dialog : findChildren<QDialog*>())
+        dialog->reject();
 }
 
 } // namespace piano
