@@ -1,4 +1,5 @@
 #include "sound/builtin_synth.h"
+#include "sound/rtmidi_outputs.h"
 #include "sound/sound_font.h"
 #include "sound/synth_device.h"
 #include "sound/system_midi_backend.h"
@@ -120,8 +121,9 @@ private slots:
     void init()
     {
         soundFont_ = findDefaultSoundFont();
-        const bool needsSoundFont = std::string_view(QTest::currentTestFunction()) != "missingSoundFontFailsQuietly"
-                                    && std::string_view(QTest::currentTestFunction()) != "systemBackendWithoutSound";
+        const std::string_view test = QTest::currentTestFunction();
+        const bool needsSoundFont = test != "missingSoundFontFailsQuietly" && test != "systemBackendWithoutSound"
+                                    && test != "shortMessageLength";
         if (needsSoundFont && soundFont_.empty())
             QSKIP("no default General MIDI SoundFont installed");
     }
@@ -195,6 +197,27 @@ private slots:
     {
         BuiltinSynth synth(soundFont_, kRate);
         QVERIFY(synth.send(noteOff(0)));
+    }
+
+    // What goes out to a system MIDI port: the bytes the status calls for, nothing malformed.
+    void shortMessageLength_data()
+    {
+        QTest::addColumn<quint32>("message");
+        QTest::addColumn<int>("length");
+        QTest::newRow("note on") << quint32(noteOn(60)) << 3;
+        QTest::newRow("note off for note 0") << quint32(noteOff(0)) << 3;
+        QTest::newRow("program change ignores the third byte") << quint32(0xC0u | 5u << 8 | 0xFFu << 16) << 2;
+        QTest::newRow("timing clock") << quint32(0xF8u) << 1;
+        QTest::newRow("note number above 127") << quint32(0x90u | 0x80u << 8 | 127u << 16) << 0;
+        QTest::newRow("velocity above 127") << quint32(0x90u | 60u << 8 | 0x80u << 16) << 0;
+        QTest::newRow("no status byte") << quint32(60u | 60u << 8) << 0;
+        QTest::newRow("system exclusive") << quint32(0xF0u) << 0;
+    }
+    void shortMessageLength()
+    {
+        QFETCH(quint32, message);
+        QFETCH(int, length);
+        QCOMPARE(piano::shortMessageLength(message), length);
     }
 
     void missingSoundFontFailsQuietly()
