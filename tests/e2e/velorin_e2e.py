@@ -447,7 +447,8 @@ class Program:
 # Onsets come from aubioonset's energy detector and pitches from aubiopitch (yinfft); both run on
 # WAV cuts of the recording kept as artifacts. A synthesizer that misses its deadline on a loaded
 # machine leaves short runs of digital silence inside a note; the energy detector sees the note come
-# back as a new onset, so onsets right after such a dropout are set aside and the dropouts reported.
+# back as a new onset, so an onset at such a dropout counts only where the pitch changes, and the
+# dropouts are reported.
 
 DROPOUT_MIN_SAMPLES = 24      # 0.5 ms of exact zeros inside sound; real notes never hold zero that long
 DROPOUT_SHADOW_MS = 40        # an onset this soon after a dropout is the dropout's
@@ -465,8 +466,6 @@ class Notes:
                            "-M", str(MIN_NOTE_MS / 1000)], timeout=30)
         raw = [float(v) * 1000 for v in out.split()]
         self.dropouts = find_dropouts(rec.samples(start, end))
-        self.onsets = [t for t in raw
-                       if not any(d_start - 10 <= t <= d_end + DROPOUT_SHADOW_MS for d_start, d_end in self.dropouts)]
         out = session.run(["aubiopitch", "-i", path, "-u", "midi", "-p", "yinfft", "-s", "-55"], timeout=30)
         self.track = []
         for line in out.splitlines():
@@ -474,6 +473,19 @@ class Notes:
             if len(parts) == 2:
                 self.track.append((float(parts[0]) * 1000, float(parts[1])))
         self.end_ms = ms(end - start)
+        # An onset at a dropout is the dropout's unless the pitch changes there: a new note may
+        # well start in the period the synthesizer was late with.
+        self.onsets = []
+        for i, t in enumerate(raw):
+            shadowed = any(d_start - 10 <= t <= d_end + DROPOUT_SHADOW_MS for d_start, d_end in self.dropouts)
+            if shadowed and self.onsets:
+                prev = self.onsets[-1]
+                nxt = raw[i + 1] if i + 1 < len(raw) else self.end_ms
+                before = self.pitch_between(prev + 0.2 * (t - prev), t - 5)
+                after = self.pitch_between(t + 0.2 * (nxt - t), t + 0.8 * (nxt - t))
+                if before is None or after is None or abs(before - after) <= 0.5:
+                    continue
+            self.onsets.append(t)
 
     def pitch_between(self, t0, t1):
         """Median pitch of the voiced frames in [t0, t1] ms, or None."""
