@@ -34,6 +34,7 @@ HELP_OUTER = ((SCREEN_W - 381) // 2, (SCREEN_H - 253) // 2, 381, 253)
 
 # Places in the main window's client area.
 KEY_RECEIVER_SPOT = (91, 201)
+KEY_RECEIVER_BARE = (166, 201)  # right of its caption: only the bar's colour shows there
 PLAY_BUTTON_SPOT = (296 + 71 // 2, 187 + 26 // 2)
 HELP_BUTTON_SPOT = (296 + 72 // 2, 6 + 26 // 2)
 SONG_LIST_SPOT = (88 + 192 // 2, 9 + 20 // 2)
@@ -64,6 +65,7 @@ TOOLS = [
     ("aubioonset", "aubio-tools"),
     ("aubiopitch", "aubio-tools"),
     ("import", "imagemagick"),
+    ("convert", "imagemagick"),
 ]
 
 
@@ -390,6 +392,20 @@ class Session:
     def keyup(self, k):
         self.run(["xdotool", "keyup", k])
 
+    def client_origin(self, wid):
+        info = self.run(["xwininfo", "-id", str(wid)])
+        x = re.search(r"Absolute upper-left X:\s*(-?\d+)", info)
+        y = re.search(r"Absolute upper-left Y:\s*(-?\d+)", info)
+        return int(x.group(1)), int(y.group(1))
+
+    def pixel(self, image, x, y):
+        """(r, g, b) of one pixel of a screenshot."""
+        out = self.run(["convert", image, "-format", f"%[pixel:p{{{x},{y}}}]", "info:-"])
+        m = re.search(r"\((\d+),(\d+),(\d+)", out)
+        if not m:
+            raise Failure(f"cannot read pixel ({x}, {y}) of {image}: {out!r}")
+        return tuple(int(v) for v in m.groups())
+
     def screenshot(self, suffix):
         path = self.artifact(suffix)
         self.run(["import", "-window", "root", path], timeout=20)
@@ -660,7 +676,13 @@ def case_startup(session, exe):
     check(session.fixed_size(wid), "the main window can be resized (its minimum and maximum sizes differ)")
     first = rec.wait_sound(prog.launch_sample, 20, "the greeting")
     time.sleep(0.5)
-    log("screenshot: " + session.screenshot("main-window.png"))
+    shot = session.screenshot("main-window.png")
+    log("screenshot: " + shot)
+    # Start-up puts the window in play mode: the key receiver shows as a green bar.
+    ox, oy = session.client_origin(wid)
+    colour = session.pixel(shot, ox + KEY_RECEIVER_BARE[0], oy + KEY_RECEIVER_BARE[1])
+    check(colour == (0, 255, 0), f"key receiver is {colour} during the greeting, want green (0, 255, 0)")
+    log("ok: the key receiver is green (play mode)")
     check_greeting(*analyse_greeting(session, rec, first))
     elapsed, code = prog.close_with_escape()
     check(code == 0, f"exit code {code} after Esc, want 0")
