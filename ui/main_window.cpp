@@ -182,6 +182,9 @@ void MainWindow::songChosen()
 
 void MainWindow::playClicked()
 {
+    // A click still queued when the window closed reaches the hidden window: it must not start a run.
+    if (closed_)
+        return;
     if (playButton_->property("tag").toString() == QLatin1String("0")) {
         playButton_->setProperty("tag", QStringLiteral("1"));
         playButton_->setText(QStringLiteral("停止播放"));
@@ -206,6 +209,9 @@ void MainWindow::setBoxesLocked(bool locked)
 
 void MainWindow::openHelp()
 {
+    // Nor open a help window that would outlive its owner.
+    if (closed_)
+        return;
     HelpWindow help(this);
     help.exec();
 }
