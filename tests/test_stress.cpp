@@ -542,6 +542,41 @@ private slots:
         }
     }
 
+    // Input still queued when the window closes is delivered to the hidden window afterwards:
+    // it must not start a run (silent, but as long as the score) or open the help window.
+    void inputQueuedBehindTheCloseStartsNothing()
+    {
+        WindowFixture f;
+        f.start();
+        QVERIFY(QTest::qWaitForWindowActive(&f.window));
+        Driver d(f.window, 0);
+        struct LockSpy final : QObject {
+            int changes = 0;
+            bool eventFilter(QObject*, QEvent* event) override
+            {
+                changes += event->type() == QEvent::EnabledChange;
+                return false;
+            }
+        } locks;
+        d.scoreBox()->installEventFilter(&locks);
+        bool helpOpened = false;
+        QTimer::singleShot(200, [&] {
+            if (QWidget* help = QApplication::activeModalWidget()) {
+                helpOpened = true;
+                help->close();
+            }
+        });
+        QTest::keyClick(f.window.windowHandle(), Qt::Key_Escape);
+        QVERIFY(f.window.closed());
+        auto* helpButton = f.child<QPushButton>("按钮_使用说明");
+        QTest::mouseClick(f.window.windowHandle(), Qt::LeftButton, {}, d.play()->mapTo(&f.window, d.play()->rect().center()));
+        QTest::mouseClick(f.window.windowHandle(), Qt::LeftButton, {}, helpButton->mapTo(&f.window, helpButton->rect().center()));
+        QCOMPARE(locks.changes, 0);
+        QVERIFY(!helpOpened);
+        QCOMPARE(d.play()->property("tag").toString(), QStringLiteral("0"));
+        QCOMPARE(f.backend.sentWhileClosed, 0);
+    }
+
     // Five megabytes of score: it plays, a second click stops it, and events keep flowing meanwhile.
     void hugeScoreStopsAndStaysResponsive()
     {
