@@ -46,8 +46,8 @@ GREETING_LAST_MS = 1000
 # Level analysis runs on 10 ms windows of the sink's monitor.
 WINDOW_MS = 10
 WINDOW = RATE * WINDOW_MS // 1000
-# A General MIDI piano at velocity 127 peaks around -20 dBFS here; the idle sink is digital
-# silence. "Sound" and "silence" sit far apart so neither depends on the instrument's tail.
+# The built-in synthesizer's piano at velocity 127 plays at about -35 dBFS here, and the idle sink
+# is digital silence. "Sound" and "silence" sit far apart so neither depends on the instrument's tail.
 SOUND_DB = -45.0
 SILENCE_DB = -65.0
 
