@@ -186,6 +186,15 @@ private:
         }
     }
 
+    void releaseLast()
+    {
+        if (!held_.isEmpty()) {
+            const Qt::Key key = held_.takeLast();
+            if (QWindow* target = keyTarget())
+                QTest::keyRelease(target, key);
+        }
+    }
+
     void releaseAll()
     {
         while (!held_.isEmpty()) {
@@ -243,17 +252,26 @@ private:
                     QTest::mouseClick(help->windowHandle(), Qt::LeftButton, {}, button->mapTo(help, button->rect().center()));
             }
             break;
-        case Song:
-            // The user's choice from the list; the list cannot be reached behind the help window.
-            if (!modal()) {
-                auto* list = window_.findChild<QComboBox*>(QStringLiteral("组合框_预定义乐谱"));
-                const int row = static_cast<int>(param % static_cast<quint32>(std::max(1, static_cast<int>(list->count()))));
-                if (list->count() > 0) {
-                    list->setCurrentIndex(row);
-                    emit list->activated(row);
-                }
+        case Song: {
+            auto* list = window_.findChild<QComboBox*>(QStringLiteral("组合框_预定义乐谱"));
+            if (param % 2 == 0) {
+                // Through the drop-down: a click opens it, a few arrow keys later Enter chooses.
+                // Other steps may land in between and go to the open list.
+                click(list);
+                const int downs = static_cast<int>(param >> 1) % 4;
+                after(50 + static_cast<int>(param % 150), [this, downs] {
+                    for (int i = 0; i < downs; ++i)
+                        press(Qt::Key_Down), releaseLast();
+                    press(Qt::Key_Return), releaseLast();
+                });
+            } else if (!modal() && list->count() > 0) {
+                // The same choice as the list reports it, without the drop-down.
+                const int row = static_cast<int>(param % static_cast<quint32>(list->count()));
+                list->setCurrentIndex(row);
+                emit list->activated(row);
             }
             break;
+        }
         case Focus: {
             const char* names[] = {"编辑框_乐谱", "编辑框_每分钟拍数", "按键接收器", "组合框_预定义乐谱"};
             quint32 which = param % 8;
@@ -340,6 +358,8 @@ private:
             }
             help->close();
         }
+        if (QWidget* popup = QApplication::activePopupWidget())
+            popup->close();
         releaseAll();
         other_.hide();
         if (!window_.closed() && window_.isVisible()) {
@@ -426,6 +446,8 @@ class StressTest : public QObject {
     Q_OBJECT
 
 private:
+    static inline QtMessageHandler previousHandler = nullptr;
+
     static void checkAfterRun(WindowFixture& f, Driver& d)
     {
         QVERIFY2(d.play()->property("tag").toString() == QLatin1String("0"), "play button left playing");
@@ -449,6 +471,18 @@ private:
     }
 
 private slots:
+    // The offscreen platform cannot raise or grab for the song list's drop-down; its notes about that are not ours.
+    void initTestCase()
+    {
+        previousHandler = qInstallMessageHandler([](QtMsgType type, const QMessageLogContext& context, const QString& text) {
+            if (type == QtWarningMsg && (text == QLatin1String("This plugin does not support raise()") ||
+                                         text == QLatin1String("This plugin does not support grabbing the keyboard")))
+                return;
+            previousHandler(type, context, text);
+        });
+    }
+    void cleanupTestCase() { qInstallMessageHandler(previousHandler); }
+
     void interleavings_data()
     {
         QTest::addColumn<quint32>("seed");
@@ -607,8 +641,14 @@ private slots:
             lastTick = now;
             ++ticks;
         });
+        // The second click comes once the score has been playing for a while with the ticker running
+        // (or after 20 s, when events have evidently stopped flowing and the checks below fail).
         qint64 stopClickedAt = -1;
-        QTimer::singleShot(500, [&] {
+        QTimer stopper;
+        stopper.setInterval(10);
+        QObject::connect(&stopper, &QTimer::timeout, [&] {
+            if (stopClickedAt >= 0 || ((f.backend.sent.size() < 200 || ticks < 20) && clock.elapsed() < 20000))
+                return;
             stopClickedAt = clock.elapsed();
             QTest::mouseClick(f.window.windowHandle(), Qt::LeftButton, {},
                               d.play()->mapTo(&f.window, d.play()->rect().center()));
@@ -616,14 +656,16 @@ private slots:
         });
         tickClock.start();
         ticker.start();
+        stopper.start();
         clock.restart();
         QTest::mouseClick(f.window.windowHandle(), Qt::LeftButton, {}, d.play()->mapTo(&f.window, d.play()->rect().center()));
         const qint64 playedMs = clock.elapsed();
         ticker.stop();
+        stopper.stop();
 
         QVERIFY(stopClickedAt >= 0);
-        QVERIFY(f.backend.sent.size() > 10);
-        QVERIFY(ticks > 10);
+        QVERIFY(f.backend.sent.size() >= 200);
+        QVERIFY(ticks >= 20);
         int left = 0;
         QVERIFY(!oneVoiceBroken(f.backend.sent, left));
         QCOMPARE(left, 0);
