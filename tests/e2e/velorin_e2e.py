@@ -469,6 +469,9 @@ class Program:
 DROPOUT_MIN_SAMPLES = 24      # 0.5 ms of exact zeros inside sound; real notes never hold zero that long
 DROPOUT_SHADOW_MS = 40        # an onset this soon after a dropout is the dropout's
 MIN_NOTE_MS = 80              # onsets closer than this are one attack
+# aubio's default; the synthesizer hands a repeated note over with a dip of only a few dB, which a
+# stricter threshold misses.
+ONSET_THRESHOLD = "0.3"
 
 
 class Notes:
@@ -478,7 +481,7 @@ class Notes:
         self.start = start
         path = session.artifact(f"{tag}.wav")
         rec.write_wav(path, start, end)
-        out = session.run(["aubioonset", "-i", path, "-O", "energy", "-t", "0.5", "-s", "-55",
+        out = session.run(["aubioonset", "-i", path, "-O", "energy", "-t", ONSET_THRESHOLD, "-s", "-55",
                            "-M", str(MIN_NOTE_MS / 1000)], timeout=30)
         raw = [float(v) * 1000 for v in out.split()]
         self.dropouts = find_dropouts(rec.samples(start, end))
