@@ -527,6 +527,41 @@ private slots:
         checkAfterRun(f, d);
     }
 
+    void withoutMidiOutput_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        QTest::addColumn<int>("devices");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("no device") << 31u << 0 << QStringLiteral("未发现MIDI设备！");
+        QTest::newRow("device busy") << 32u << 1 << QStringLiteral("未能打开默认MIDI设备！");
+    }
+    // After a start-up failure the window still takes everything; nothing may reach the backend.
+    void withoutMidiOutput()
+    {
+        QFETCH(quint32, seed);
+        QFETCH(int, devices);
+        QFETCH(QString, message);
+        WindowFixture f(devices);
+        f.backend.openSucceeds = false;
+        Driver d(f.window, seed);
+        d.scoreBox()->setScore("cdefg");
+        d.tempoBox()->setText(QStringLiteral("900"));
+        d.plan(60, 1500, -1);
+        f.start();
+        // As runProgram does when the created handler ended early.
+        f.window.show();
+        QTRY_VERIFY_WITH_TIMEOUT(d.finished(), 20000);
+        QCOMPARE(f.info.shown.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(f.info.shown.front()), message);
+        QVERIFY(f.backend.sent.empty());
+        QCOMPARE(d.play()->property("tag").toString(), QStringLiteral("0"));
+        QVERIFY(d.scoreBox()->isEnabled());
+        QVERIFY(!QApplication::activeModalWidget());
+        f.window.close();
+        QVERIFY(f.backend.sent.empty());
+        QCOMPARE(f.backend.closes, 0);
+    }
+
     void closingEndsTheProgram_data()
     {
         QTest::addColumn<quint32>("seed");
