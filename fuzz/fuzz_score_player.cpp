@@ -1,11 +1,6 @@
 // Any bytes as a score: the first four give the tempo, the rest is the score text.
-#include "fake_pump.h"
-#include "key_note_table.h"
-#include "midi_port.h"
-#include "note_player.h"
-#include "recording_backend.h"
+#include "score_rig.h"
 #include "score_model.h"
-#include "score_player.h"
 
 #include <cstring>
 
@@ -19,38 +14,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::memcpy(&tempo, data, sizeof tempo);
     const std::string_view score(reinterpret_cast<const char*>(data + 4), size - 4);
 
-    test::FakePump pump;
-    test::RecordingBackend backend(pump.clock());
-    MidiPort port(backend);
-    port.open(0);
-    NotePlayer notes(pump);
-    notes.setPort(&port);
-    KeyNoteTable table;
-    table.build();
-    ScorePlayer player(table, notes, pump);
-    player.playScore(score, tempo, true);
+    test::ScoreRig rig;
+    rig.player.playScore(score, tempo, true);
 
-    const std::int32_t left = fuzz::checkOneVoice(backend.sent);
-    if (left != notes.soundingNote())
-        fuzz::fail("the log and the note player disagree on the sounding note", backend.sent.size());
+    const std::int32_t left = fuzz::checkOneVoice(rig.backend.sent);
+    if (left != rig.notes.soundingNote())
+        fuzz::fail("the log and the note player disagree on the sounding note", rig.backend.sent.size());
     // Events are dispatched at most once per byte, so work stays linear in the score's length.
-    if (static_cast<std::size_t>(pump.pendingCalls) > score.size())
+    if (static_cast<std::size_t>(rig.pump.pendingCalls) > score.size())
         fuzz::fail("more event passes than bytes", 0);
 
     fuzz::ScoreModel model;
     model.play(score, tempo);
-    if (model.log.size() != backend.sent.size())
-        fuzz::fail("message count differs from the notation", std::min(model.log.size(), backend.sent.size()));
+    if (model.log.size() != rig.backend.sent.size())
+        fuzz::fail("message count differs from the notation", std::min(model.log.size(), rig.backend.sent.size()));
     for (std::size_t i = 0; i < model.log.size(); ++i) {
-        if (!(model.log[i] == backend.sent[i]))
+        if (!(model.log[i] == rig.backend.sent[i]))
             fuzz::fail("message or its time differs from the notation", i);
     }
-    if (model.now != pump.nowMs)
+    if (model.now != rig.pump.nowMs)
         fuzz::fail("total time differs from the notation", model.log.size());
 
     // Closing the port leaves nothing on.
-    port.close();
-    if (fuzz::checkOneVoice(backend.sent) != 0 || backend.sentWhileClosed != 0)
-        fuzz::fail("a note survived the port closing", backend.sent.size());
+    rig.port.close();
+    if (fuzz::checkOneVoice(rig.backend.sent) != 0 || rig.backend.sentWhileClosed != 0)
+        fuzz::fail("a note survived the port closing", rig.backend.sent.size());
     return 0;
 }

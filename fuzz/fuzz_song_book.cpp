@@ -1,12 +1,7 @@
 // Any row number (first four bytes) and a moment to stop at (next four): the row
 // loads as its entry says, and the song plays as the notation says up to the stop.
-#include "fake_pump.h"
-#include "key_note_table.h"
-#include "midi_port.h"
-#include "note_player.h"
-#include "recording_backend.h"
+#include "score_rig.h"
 #include "score_model.h"
-#include "score_player.h"
 #include "song_book.h"
 #include "text_number.h"
 
@@ -48,32 +43,24 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::ScoreModel model;
     model.play(song.score, song.tempo);
 
-    test::FakePump pump;
-    test::RecordingBackend backend(pump.clock());
-    MidiPort port(backend);
-    port.open(0);
-    NotePlayer notes(pump);
-    notes.setPort(&port);
-    KeyNoteTable table;
-    table.build();
-    ScorePlayer player(table, notes, pump);
+    test::ScoreRig rig;
     const std::int64_t stopAt = withStop ? static_cast<std::int64_t>(stopSeed % static_cast<std::uint32_t>(model.now + 1)) : -1;
     if (withStop)
-        pump.at(stopAt, [&] { player.requestStop(); });
-    player.playScore(song.score, song.tempo, true);
+        rig.pump.at(stopAt, [&] { rig.player.requestStop(); });
+    rig.player.playScore(song.score, song.tempo, true);
 
-    if (fuzz::checkOneVoice(backend.sent) != 0)
-        fuzz::fail("a built-in song left a note sounding", backend.sent.size());
-    if (backend.sent.size() > model.log.size())
+    if (fuzz::checkOneVoice(rig.backend.sent) != 0)
+        fuzz::fail("a built-in song left a note sounding", rig.backend.sent.size());
+    if (rig.backend.sent.size() > model.log.size())
         fuzz::fail("more messages than the song has", model.log.size());
-    for (std::size_t i = 0; i < backend.sent.size(); ++i) {
-        if (!(backend.sent[i] == model.log[i]))
+    for (std::size_t i = 0; i < rig.backend.sent.size(); ++i) {
+        if (!(rig.backend.sent[i] == model.log[i]))
             fuzz::fail("song played differently from its notation", i);
         // Only the note under way when the stop came may finish; none starts after it.
-        if (withStop && i > 0 && (backend.sent[i].message & 0xFF) == 0x90 && backend.sent[i].atMs >= stopAt)
+        if (withStop && i > 0 && (rig.backend.sent[i].message & 0xFF) == 0x90 && rig.backend.sent[i].atMs >= stopAt)
             fuzz::fail("a note started after the stop", i);
     }
-    if (!withStop && backend.sent.size() != model.log.size())
-        fuzz::fail("song cut short without a stop", backend.sent.size());
+    if (!withStop && rig.backend.sent.size() != model.log.size())
+        fuzz::fail("song cut short without a stop", rig.backend.sent.size());
     return 0;
 }

@@ -1,9 +1,4 @@
-#include "fake_pump.h"
-#include "music/key_note_table.h"
-#include "music/score_player.h"
-#include "recording_backend.h"
-#include "sound/midi_port.h"
-#include "sound/note_player.h"
+#include "score_rig.h"
 
 #include <QTest>
 
@@ -15,22 +10,7 @@ using namespace piano::test;
 
 namespace {
 
-// A score player wired to a fake clock and a recording MIDI output.
-struct Rig {
-    FakePump pump;
-    RecordingBackend backend{pump.clock()};
-    MidiPort port{backend};
-    NotePlayer notes{pump};
-    KeyNoteTable table;
-    ScorePlayer player{table, notes, pump};
-
-    Rig()
-    {
-        port.open(0);
-        notes.setPort(&port);
-        table.build();
-    }
-
+struct Rig : ScoreRig {
     void play(const QByteArray& score, int tempo, bool tempoGiven = true)
     {
         player.playScore(std::string_view(score.constData(), static_cast<std::size_t>(score.size())), tempo,

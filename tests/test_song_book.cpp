@@ -1,10 +1,5 @@
-#include "fake_pump.h"
-#include "music/key_note_table.h"
-#include "music/score_player.h"
+#include "score_rig.h"
 #include "music/song_book.h"
-#include "recording_backend.h"
-#include "sound/midi_port.h"
-#include "sound/note_player.h"
 
 #include <QTest>
 
@@ -93,32 +88,24 @@ private slots:
     void playsThrough()
     {
         QFETCH(int, row);
-        FakePump pump;
-        RecordingBackend backend(pump.clock());
-        MidiPort port(backend);
-        port.open(0);
-        NotePlayer notes(pump);
-        notes.setPort(&port);
-        KeyNoteTable table;
-        table.build();
-        ScorePlayer player(table, notes, pump);
+        ScoreRig rig;
 
         const Song song = loadSong(row);
-        player.playScore(song.score, song.tempo);
+        rig.player.playScore(song.score, song.tempo);
 
         int letters = 0;
         for (const char c : song.score)
             letters += c >= 'a' && c <= 'z';
-        QCOMPARE(static_cast<int>(backend.sent.size()), 2 * letters);
-        for (std::size_t i = 0; i < backend.sent.size(); i += 2) {
-            const std::uint32_t on = backend.sent[i].message;
+        QCOMPARE(static_cast<int>(rig.backend.sent.size()), 2 * letters);
+        for (std::size_t i = 0; i < rig.backend.sent.size(); i += 2) {
+            const std::uint32_t on = rig.backend.sent[i].message;
             QCOMPARE(on & 0xFFu, 0x90u);
-            QCOMPARE(backend.sent[i + 1].message, (on & 0xFF00u) | 0x80u);
-            QVERIFY(backend.sent[i + 1].atMs > backend.sent[i].atMs);
+            QCOMPARE(rig.backend.sent[i + 1].message, (on & 0xFF00u) | 0x80u);
+            QVERIFY(rig.backend.sent[i + 1].atMs > rig.backend.sent[i].atMs);
         }
-        QCOMPARE(notes.soundingNote(), 0);
+        QCOMPARE(rig.notes.soundingNote(), 0);
         // Long enough to be a tune, short enough to listen to.
-        QVERIFY2(pump.nowMs >= 10'000 && pump.nowMs <= 120'000, qPrintable(QString::number(pump.nowMs)));
+        QVERIFY2(rig.pump.nowMs >= 10'000 && rig.pump.nowMs <= 120'000, qPrintable(QString::number(rig.pump.nowMs)));
     }
 
     void rowsGivenInFull()
