@@ -49,8 +49,8 @@ public:
             }
             pa_threaded_mainloop_wait(loop_);
         }
-        const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, 48000, 2};
-        stream_ = pa_stream_new(context_, "monitor", &spec, nullptr);
+        const pa_sample_spec sampleSpec{PA_SAMPLE_FLOAT32NE, 48000, 2};
+        stream_ = pa_stream_new(context_, "monitor", &sampleSpec, nullptr);
         pa_buffer_attr attr{};
         attr.maxlength = static_cast<std::uint32_t>(-1);
         attr.fragsize = 48 * 2 * sizeof(float);

@@ -93,8 +93,8 @@ bool PulseOutput::connectContext()
 
 bool PulseOutput::connectStream(const Format& format)
 {
-    const pa_sample_spec spec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(format.sampleRate), 2};
-    stream_ = pa_stream_new(context_, "Piano", &spec, nullptr);
+    const pa_sample_spec sampleSpec{PA_SAMPLE_FLOAT32NE, static_cast<std::uint32_t>(format.sampleRate), 2};
+    stream_ = pa_stream_new(context_, "Piano", &sampleSpec, nullptr);
     if (!stream_)
         return false;
     const auto period = static_cast<std::uint32_t>(format.periodFrames * kFrameBytes);
