@@ -108,9 +108,9 @@ void MainWindow::buildControls()
 
 void MainWindow::setTabOrder()
 {
-    const QWidget* order[] = {songList_, scoreBox_, playButton_, tempoBox_, keyReceiver_, helpButton_, linkButton_};
+    QWidget* const order[] = {songList_, scoreBox_, playButton_, tempoBox_, keyReceiver_, helpButton_, linkButton_};
     for (std::size_t i = 0; i + 1 < std::size(order); ++i)
-        QWidget::setTabOrder(const_cast<QWidget*>(order[i]), const_cast<QWidget*>(order[i + 1]));
+        QWidget::setTabOrder(order[i], order[i + 1]);
 }
 
 bool MainWindow::event(QEvent* event)
@@ -227,7 +227,7 @@ void MainWindow::willBeDestroyed()
     if (closed_)
         return;
     closed_ = true;
-    // A score playing in a handler further up the stack winds down after its current note.
+    // A score playing in a handler further up the stack ends at once: its wait is cut short and it sees the stop.
     state_.scores.requestStop();
     state_.pump.stopWaiting();
     state_.port.close();
